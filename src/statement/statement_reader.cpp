@@ -1,0 +1,63 @@
+#include "statement/statement_reader.h"
+
+#include <cstdio>
+
+#include "common/text_file.h"
+#include "platform/file_names.h"
+
+namespace kolvadex::statement {
+
+std::optional<std::string> StatementFileName(std::string_view database_system) {
+  if (database_system.find_first_of("/\\") != std::string_view::npos ||
+      database_system.find("..") != std::string_view::npos) {
+    return std::nullopt;
+  }
+  std::string name = "KOLVADEX.";
+  name += database_system;
+  name += ".INI";
+  return name;
+}
+
+std::string StatementKey(int n) {
+  char key[16];
+  std::snprintf(key, sizeof key, "SQL%03d", n);
+  return key;
+}
+
+void AppendStatement(std::string& text, std::string_view value) {
+  text += ' ';
+  text += value;
+}
+
+std::string AssembleStatement(const ProfileSection& section) {
+  std::string text;
+  for (int n = 1;; ++n) {
+    const std::string_view value = section.Get(StatementKey(n));
+    // The empty read that ends the pieces is appended too: the trailing blank.
+    AppendStatement(text, value);
+    if (value.empty()) break;
+  }
+  return text;
+}
+
+int GetIniValues(RunState& state, std::ostream& out) {
+  constexpr int kNoStatement = 3;
+  if (state.trace) out << "\nStr GetIniValues\n";
+  const auto file_name = StatementFileName(state.database_system);
+  if (!file_name) {
+    out << "Ungueltiges Datenbanksystem '" << state.database_system
+        << "': es darf keinen Pfad enthalten\n";
+    return kNoStatement;
+  }
+  const TextFile file = ReadTextFile(platform::FindInWorkingDirectory(*file_name));
+  if (file.state == TextFile::State::kUnreadable) {
+    out << "Anweisungsdatei " << *file_name << " kann nicht gelesen werden\n";
+    return kNoStatement;
+  }
+  state.statement_text = AssembleStatement(ReadProfileSection(file.text, state.section_name));
+  if (state.statement_text == " ") return kNoStatement;
+  if (state.trace) out << "  >>>>> SQL-Statement <<<<<\n";
+  return 0;
+}
+
+}  // namespace kolvadex::statement
