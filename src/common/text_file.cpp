@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 
 namespace kolvadex {
@@ -22,11 +23,9 @@ TextFile ReadTextFile(const std::string& path) {
                                                        : TextFile::State::kUnreadable;
     return result;
   }
-  if (std::fseek(file.get(), 0, SEEK_END) == 0) {
-    const long size = std::ftell(file.get());
-    if (size > 0) result.text.reserve(static_cast<std::size_t>(size));
-    std::rewind(file.get());
-  }
+  std::error_code size_error;
+  const std::uintmax_t size = std::filesystem::file_size(path, size_error);
+  if (!size_error) result.text.reserve(static_cast<std::size_t>(size));
   char buffer[1 << 16];
   std::size_t count = 0;
   while ((count = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) {

@@ -9,7 +9,7 @@ enum ExitStatus : int {
   kExitConnectFailed = 0,     // connecting or switching the schema failed
   kExitUsage = 1,             // wrong command line; header and usage were printed
   kExitNoStatement = 3,       // the statement file yielded no statement
-  kExitStatementFailed = 4,   // the database rejected the statement or the commit; rolled back
+  kExitStatementFailed = 4,   // the statement, the commit or the tool itself failed; rolled back
   kExitCompleted = 58,        // the statement was executed and committed
 };
 

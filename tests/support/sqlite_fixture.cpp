@@ -24,7 +24,8 @@ void ExecSql(const std::string& path, const std::string& sql) {
 
 std::string QueryValue(const std::string& path, const std::string& sql) {
   sqlite3* db = nullptr;
-  if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+  // Read-write, so that a journal left by a killed writer is rolled back.
+  if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
     sqlite3_close(db);
     throw std::runtime_error("cannot open " + path);
   }

@@ -27,6 +27,16 @@ TempDir::~TempDir() {
   std::filesystem::remove_all(path_, ignored);
 }
 
+void TempDir::OpenToEveryone() const {
+  std::filesystem::permissions(path_, std::filesystem::perms::all);
+  for (const auto& entry : std::filesystem::directory_iterator(path_)) {
+    std::filesystem::permissions(entry.path(),
+                                 std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
+                                     std::filesystem::perms::group_read | std::filesystem::perms::group_write |
+                                     std::filesystem::perms::others_read | std::filesystem::perms::others_write);
+  }
+}
+
 std::string TempDir::File(const std::string& name) const { return path_ + "/" + name; }
 
 void TempDir::Write(const std::string& name, const std::string& content) const {

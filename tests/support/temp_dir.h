@@ -18,6 +18,9 @@ class TempDir {
   [[nodiscard]] std::string File(const std::string& name) const;
   // Writes `content` to File(name), bytes as given.
   void Write(const std::string& name, const std::string& content) const;
+  // Lets every user into the folder and write its files (for a child process
+  // run as another user).
+  void OpenToEveryone() const;
 
  private:
   std::string path_;
