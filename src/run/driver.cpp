@@ -4,6 +4,7 @@
 
 #include "common/text_file.h"
 #include "credentials/credential_file.h"
+#include "db/service_display.h"
 #include "db/session.h"
 #include "run/command_line.h"
 #include "run/exit_status.h"
@@ -35,7 +36,7 @@ void ReadCredentials(RunState& state, std::ostream& out) {
 void TraceCredentials(const RunState& state, std::ostream& out) {
   out << "\n DB-Informationen:\n"
       << "  DbSys    = '" << state.database_system << "'\n"
-      << "  DbName   = '" << state.database_name << "'\n"
+      << "  DbName   = '" << db::ServiceForDisplay(state.database_name) << "'\n"
       << "  Benutzer = '" << state.user_name << "'\n"
       << "  Passwort = '" << (state.password.empty() ? "" : "********") << "'\n";
 }
