@@ -406,6 +406,15 @@ TEST_F(OracleRunTest, UnusableClientLibraryIsNamed) {
   EXPECT_NE(broken.out.find("; Grund: " + home.File("lib/libclntsh.so") + ": "), std::string::npos)
       << broken.out;
   EXPECT_TRUE(broken.out.ends_with("\ndbConnect_Status: -100000\n")) << broken.out;
+
+  // A client that loads but cannot create its environment.
+  std::filesystem::remove(dir_.File("standin.conf"));
+  const ProcessResult no_environment = Run({"CLOSE", "QV.INI", "alpha"});
+  EXPECT_EQ(no_environment.exit_status, 0);
+  EXPECT_EQ(no_environment.out,
+            "Oracle-Client kann keine Umgebung anlegen (OCIEnvCreate: Oracle-Client meldet einen "
+            "Fehler ohne Fehlernummer); ORACLE_HOME und NLS_LANG pruefen\n"
+            "dbConnect_Status: -100000\n");
 }
 
 }  // namespace

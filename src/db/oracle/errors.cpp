@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "db/session.h"
+
 namespace kolvadex::db::oracle {
 
 std::string OneLine(std::string text) {
@@ -15,6 +17,8 @@ std::string OneLine(std::string text) {
 int StatusFromCall(const oci::Api& api, oci::sword result, void* handle, oci::ub4 handle_type,
                    std::string& message) {
   if (result == oci::OCI_SUCCESS || result == oci::OCI_SUCCESS_WITH_INFO) return 0;
+  // "No data found": the precompiler runtime's +1403, a success all the same.
+  if (result == oci::OCI_NO_DATA) return kStatusNoRowsProcessed;
   if (result != oci::OCI_ERROR) {
     message = result == oci::OCI_INVALID_HANDLE
                   ? "Oracle-Client meldet ein ungueltiges Handle"

@@ -1,7 +1,8 @@
 // Outcomes of OCI calls as session statuses: the one place they are translated.
 //
 // An Oracle error ORA-n becomes the status -n (as the precompiler runtime's
-// sqlcode); a success with information is a success. A call that fails without
+// sqlcode); a success with information is a success, and "no data" is
+// kStatusNoRowsProcessed, as the runtime's +1403. A call that fails without
 // an Oracle error number (an invalid handle, an unexpected return code) gets
 // kStatusClientFailure, which no Oracle error uses.
 #ifndef KOLVADEX_DB_ORACLE_ERRORS_H_

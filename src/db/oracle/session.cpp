@@ -152,9 +152,13 @@ class OracleSession final : public Session {
     const sword created =
         api().EnvCreate(&env, OCI_DEFAULT, nullptr, nullptr, nullptr, nullptr, 0, nullptr);
     if (env != nullptr) env_ = EnvHandle(client_, env);
-    if (int status = StatusFromCall(api(), created, env, oci::OCI_HTYPE_ENV, message_);
-        status != 0) {
-      return status;
+    if (created != oci::OCI_SUCCESS && created != oci::OCI_SUCCESS_WITH_INFO) {
+      // The client is installed but cannot start (its message files, NLS_LANG).
+      std::string reason;
+      StatusFromCall(api(), created, env, oci::OCI_HTYPE_ENV, reason);
+      message_ = "Oracle-Client kann keine Umgebung anlegen (OCIEnvCreate: " + reason +
+                 "); ORACLE_HOME und NLS_LANG pruefen";
+      return kStatusBackendUnavailable;
     }
     if (int status = Allocate(error_); status != 0) return status;
     if (int status = Allocate(server_); status != 0) return status;

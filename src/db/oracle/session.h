@@ -11,7 +11,8 @@
 // processed no row.
 //
 // Without a usable client library Connect returns kStatusBackendUnavailable
-// and LastMessage() names the library names tried and the loader's reason.
+// and LastMessage() names the library names tried and the loader's reason; so
+// it does when the client loads but cannot create its environment.
 // Destroying the session rolls back work that was not committed (ending an
 // Oracle session would commit it), ends the session, detaches from the server,
 // frees every handle and then lets go of the library. The password is passed
