@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
-# Builds kolvadex and runs every test: the debug build (warnings are errors)
-# and the build with AddressSanitizer and UndefinedBehaviorSanitizer. The
-# PostgreSQL server the tests need is started and stopped by ctest itself.
+# Builds kolvadex and runs every test:
+#   - the debug build (warnings are errors) and its tests;
+#   - the build with AddressSanitizer and UndefinedBehaviorSanitizer and its tests;
+#   - the end-to-end tests once more with every run of the tools under valgrind;
+#   - clang-tidy over the sources.
+# The PostgreSQL server the tests need is started and stopped by ctest itself.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh test
@@ -13,3 +16,11 @@ for preset in default asan; do
   echo "=== $preset: tests"
   ctest --preset "$preset"
 done
+
+echo "=== end-to-end tests under valgrind"
+KOLVADEX_TEST_WRAPPER="valgrind --quiet --error-exitcode=99 --leak-check=full \
+--show-leak-kinds=definite --errors-for-leak-kinds=definite" \
+  ctest --preset default -L e2e
+
+echo "=== clang-tidy"
+scripts/tidy.sh

@@ -9,7 +9,7 @@ namespace kolvadex {
 namespace {
 
 struct FileCloser {
-  void operator()(std::FILE* file) const noexcept { std::fclose(file); }
+  void operator()(std::FILE* file) const noexcept { static_cast<void>(std::fclose(file)); }
 };
 
 }  // namespace

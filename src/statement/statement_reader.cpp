@@ -1,7 +1,5 @@
 #include "statement/statement_reader.h"
 
-#include <cstdio>
-
 #include "common/text_file.h"
 #include "platform/file_names.h"
 
@@ -19,9 +17,9 @@ std::optional<std::string> StatementFileName(std::string_view database_system) {
 }
 
 std::string StatementKey(int n) {
-  char key[16];
-  std::snprintf(key, sizeof key, "SQL%03d", n);
-  return key;
+  std::string digits = std::to_string(n);
+  if (digits.size() < 3) digits.insert(0, 3 - digits.size(), '0');
+  return "SQL" + digits;
 }
 
 void AppendStatement(std::string& text, std::string_view value) {

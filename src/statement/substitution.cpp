@@ -1,16 +1,15 @@
 #include "statement/substitution.h"
 
 #include <algorithm>
-#include <cstdio>
 
 #include "run/command_line.h"
 
 namespace kolvadex::statement {
 
 std::string Placeholder(int k) {
-  char text[16];
-  std::snprintf(text, sizeof text, "$parm%02d", k);
-  return text;
+  std::string digits = std::to_string(k);
+  if (digits.size() < 2) digits.insert(0, 1, '0');
+  return "$parm" + digits;
 }
 
 void ReplaceParameters(std::string& statement, const ParameterList& parameters) {
