@@ -82,6 +82,7 @@ std::shared_ptr<const ClientLibrary> ClientLibrary::Load(std::string& message) {
     bool in_home;
   };
   std::vector<Candidate> candidates;
+  candidates.reserve(2 * kFileNames.size());
   for (const std::string_view name : kFileNames) candidates.push_back({std::string(name), false});
   if (!home_folder.empty()) {
     for (const std::string_view name : kFileNames) {
