@@ -22,7 +22,7 @@ bool IsTraceSwitch(std::string_view arg) { return arg == "/D" || arg == "/d"; }
 
 }  // namespace
 
-void PrintHeader(std::ostream& out) {
+void PrintHeader(ConsoleOut out) {
   out << "\n"
       << "******************************************************\n"
       << BoxLine(std::string("(c) KOLVADEX-Entwickler, Version ") + kVersion)
@@ -35,7 +35,7 @@ void PrintHeader(std::ostream& out) {
       << "\n";
 }
 
-void PrintUsage(std::ostream& out) {
+void PrintUsage(ConsoleOut out) {
   out << "Befehlsformat: \n"
       << "KOLVADEX.EXE Sektionsname INI-Dateiname n-Parameter  \n"
       << "\n"
@@ -60,7 +60,7 @@ void ReadOptions(std::span<const std::string_view> args, RunState& state) {
   }
 }
 
-int CheckArguments(std::span<const std::string_view> args, RunState& state, std::ostream& out) {
+int CheckArguments(std::span<const std::string_view> args, RunState& state, ConsoleOut out) {
   if (args.size() < 4) {
     PrintHeader(out);
     out << "Falsche Anzahl Parameter\n"

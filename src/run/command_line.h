@@ -9,10 +9,10 @@
 #ifndef KOLVADEX_RUN_COMMAND_LINE_H_
 #define KOLVADEX_RUN_COMMAND_LINE_H_
 
-#include <ostream>
 #include <span>
 #include <string_view>
 
+#include "common/console_out.h"
 #include "run/run_state.h"
 
 namespace kolvadex {
@@ -25,13 +25,13 @@ inline constexpr std::size_t kMaxParameters = 99;
 // Returns 0 on success. With fewer than three arguments it prints the header,
 // "Falsche Anzahl Parameter", an empty line and the usage text; with more than
 // 99 parameters one line saying so; both return 1.
-int CheckArguments(std::span<const std::string_view> args, RunState& state, std::ostream& out);
+int CheckArguments(std::span<const std::string_view> args, RunState& state, ConsoleOut out);
 
 // Separates the trace switch from the parameters of args[3...].
 void ReadOptions(std::span<const std::string_view> args, RunState& state);
 
-void PrintHeader(std::ostream& out);
-void PrintUsage(std::ostream& out);
+void PrintHeader(ConsoleOut out);
+void PrintUsage(ConsoleOut out);
 
 }  // namespace kolvadex
 

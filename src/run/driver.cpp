@@ -17,7 +17,7 @@ namespace {
 
 // Reads the four connection values. A key whose value is not cipher text gets
 // an empty value and one line naming the key and the file.
-void ReadCredentials(RunState& state, std::ostream& out) {
+void ReadCredentials(RunState& state, ConsoleOut out) {
   const TextFile file = ReadTextFile(state.credential_file);
   const auto lookup = [&](std::string_view key) {
     credentials::DbValue answer = credentials::GetDbValue(file.text, "", key, 0);
@@ -33,7 +33,7 @@ void ReadCredentials(RunState& state, std::ostream& out) {
   state.database_system = lookup("DB_SYSTEM").view();
 }
 
-void TraceCredentials(const RunState& state, std::ostream& out) {
+void TraceCredentials(const RunState& state, ConsoleOut out) {
   out << "\n DB-Informationen:\n"
       << "  DbSys    = '" << state.database_system << "'\n"
       << "  DbName   = '" << db::ServiceForDisplay(state.database_name) << "'\n"
@@ -44,7 +44,7 @@ void TraceCredentials(const RunState& state, std::ostream& out) {
 // The database's own text for a failed operation: always for an unusable
 // backend, otherwise with the trace switch only.
 void PrintDatabaseMessage(const RunState& state, const db::Session& session, int status,
-                          std::ostream& out) {
+                          ConsoleOut out) {
   const bool always = status == db::kStatusBackendUnavailable;
   if (!always && !state.trace) return;
   const std::string message = session.LastMessage();
@@ -58,7 +58,7 @@ void PrintDatabaseMessage(const RunState& state, const db::Session& session, int
 
 }  // namespace
 
-int RunTool(std::span<const std::string_view> args, std::ostream& out) {
+int RunTool(std::span<const std::string_view> args, ConsoleOut out) {
   RunState state;
   if (CheckArguments(args, state, out) != 0) return kExitUsage;
 

@@ -8,14 +8,15 @@
 #ifndef KOLVADEX_RUN_DRIVER_H_
 #define KOLVADEX_RUN_DRIVER_H_
 
-#include <ostream>
 #include <span>
 #include <string_view>
+
+#include "common/console_out.h"
 
 namespace kolvadex {
 
 // `args[0]` is the program path, the arguments follow.
-int RunTool(std::span<const std::string_view> args, std::ostream& out);
+int RunTool(std::span<const std::string_view> args, ConsoleOut out);
 
 }  // namespace kolvadex
 

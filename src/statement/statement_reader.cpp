@@ -38,7 +38,7 @@ std::string AssembleStatement(const ProfileSection& section) {
   return text;
 }
 
-int GetIniValues(RunState& state, std::ostream& out) {
+int GetIniValues(RunState& state, ConsoleOut out) {
   constexpr int kNoStatement = 3;
   if (state.trace) out << "\nStr GetIniValues\n";
   const auto file_name = StatementFileName(state.database_system);

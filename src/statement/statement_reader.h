@@ -9,10 +9,10 @@
 #define KOLVADEX_STATEMENT_STATEMENT_READER_H_
 
 #include <optional>
-#include <ostream>
 #include <string>
 #include <string_view>
 
+#include "common/console_out.h"
 #include "run/run_state.h"
 #include "statement/profile.h"
 
@@ -36,7 +36,7 @@ std::string AssembleStatement(const ProfileSection& section);
 // Returns 0, or 3 when there is none. With the trace switch it prints its
 // trace lines; an unusable database system name or a statement file that
 // exists but cannot be read gets one line whether tracing or not.
-int GetIniValues(RunState& state, std::ostream& out);
+int GetIniValues(RunState& state, ConsoleOut out);
 
 }  // namespace kolvadex::statement
 
