@@ -2,11 +2,14 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <filesystem>
 #include <memory>
 
 namespace kolvadex {
 namespace {
+
+// Room for the first read: one page, more than most credential and statement
+// files need.
+constexpr std::size_t kFirstRoom = 4096;
 
 struct FileCloser {
   void operator()(std::FILE* file) const noexcept { static_cast<void>(std::fclose(file)); }
@@ -23,16 +26,20 @@ TextFile ReadTextFile(const std::string& path) {
                                                        : TextFile::State::kUnreadable;
     return result;
   }
-  std::error_code size_error;
-  const std::uintmax_t size = std::filesystem::file_size(path, size_error);
-  if (!size_error) result.text.reserve(static_cast<std::size_t>(size));
-  char buffer[1 << 16];
-  std::size_t count = 0;
-  while ((count = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) {
-    result.text.append(buffer, count);
+  // Straight into the text, doubling its room whenever a read fills it: linear
+  // in the size of the file, without asking for the size first.
+  std::string& text = result.text;
+  std::size_t used = 0;
+  text.resize(kFirstRoom);
+  for (;;) {
+    used += std::fread(text.data() + used, 1, text.size() - used, file.get());
+    if (used < text.size()) break;  // fread stops short only at the end or on an error
+    text.resize(2 * text.size());
   }
-  result.state = std::ferror(file.get()) != 0 ? TextFile::State::kUnreadable : TextFile::State::kRead;
-  if (result.state != TextFile::State::kRead) result.text.clear();
+  text.resize(used);
+  result.state =
+      std::ferror(file.get()) != 0 ? TextFile::State::kUnreadable : TextFile::State::kRead;
+  if (result.state != TextFile::State::kRead) text.clear();
   return result;
 }
 

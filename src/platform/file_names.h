@@ -11,6 +11,10 @@ namespace kolvadex::platform {
 // entry whose name equals it without regard to ASCII case, otherwise `name`.
 std::string FindInWorkingDirectory(const std::string& name);
 
+// Whether `path` names an existing entry (a link counts by what it points to);
+// false also when that cannot be found out.
+bool FileExists(const std::string& path);
+
 }  // namespace kolvadex::platform
 
 #endif  // KOLVADEX_PLATFORM_FILE_NAMES_H_

@@ -1,6 +1,6 @@
 #include <dirent.h>
-#include <sys/stat.h>
 #include <strings.h>
+#include <sys/stat.h>
 
 #include <memory>
 
@@ -24,6 +24,11 @@ std::string FindInWorkingDirectory(const std::string& name) {
     if (strcasecmp(entry->d_name, name.c_str()) == 0) return entry->d_name;
   }
   return name;
+}
+
+bool FileExists(const std::string& path) {
+  struct stat info {};
+  return stat(path.c_str(), &info) == 0;
 }
 
 }  // namespace kolvadex::platform

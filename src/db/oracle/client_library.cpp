@@ -1,12 +1,11 @@
 #include "db/oracle/client_library.h"
 
 #include <array>
-#include <filesystem>
-#include <system_error>
 #include <utility>
 #include <vector>
 
 #include "db/oracle/errors.h"
+#include "platform/file_names.h"
 
 namespace kolvadex::db::oracle {
 namespace {
@@ -60,11 +59,6 @@ const char* BindCalls(const platform::DynamicLibrary& library, oci::Api& api) {
   return missing;
 }
 
-bool FileExists(const std::string& path) {
-  std::error_code error;
-  return std::filesystem::exists(path, error);
-}
-
 }  // namespace
 
 std::span<const std::string_view> ClientLibrary::FileNames() { return kFileNames; }
@@ -98,7 +92,7 @@ std::shared_ptr<const ClientLibrary> ClientLibrary::Load(std::string& message) {
     std::string reason;
     if (!library.Open(candidate.name, reason)) {
       if (first_reason.empty()) first_reason = reason;
-      if (home_reason.empty() && candidate.in_home && FileExists(candidate.name)) {
+      if (home_reason.empty() && candidate.in_home && platform::FileExists(candidate.name)) {
         home_reason = reason;
       }
       continue;
