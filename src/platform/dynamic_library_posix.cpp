@@ -27,7 +27,13 @@ DynamicLibrary::~DynamicLibrary() { Close(); }
 
 bool DynamicLibrary::Open(const std::string& name, std::string& error) {
   Close();
-  handle_ = dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
+  // Functions are bound when first called, as for a library linked at build
+  // time. Binding them all at once would resolve every function of the
+  // library and of all it depends on (libpq: 25 libraries, 2 million
+  // instructions); a run calls a few dozen. A missing library or data symbol
+  // still fails here; a missing function, which a consistent installation
+  // does not have, would end the process when it is called.
+  handle_ = dlopen(name.c_str(), RTLD_LAZY | RTLD_LOCAL);
   if (handle_ == nullptr) {
     const char* reason = dlerror();
     error = reason != nullptr ? reason : "unbekannter Fehler";
