@@ -8,7 +8,7 @@ set -euo pipefail
 
 build_packages=(g++ cmake ninja-build pkg-config libsqlite3-dev libpq-dev libcli11-dev sqlite3)
 test_packages=(libgtest-dev libbenchmark-dev postgresql-15 clang clang-tidy libclang-rt-14-dev
-               valgrind python3 hyperfine dpkg-dev file)
+               valgrind python3 hyperfine dpkg-dev file libssl-dev)
 
 case "${1:-build}" in
   build) wanted=("${build_packages[@]}") ;;
