@@ -9,7 +9,7 @@ set -euo pipefail
 
 build_packages=(g++ cmake ninja-build pkg-config libsqlite3-dev libpq-dev libcli11-dev sqlite3)
 test_packages=(libgtest-dev libbenchmark-dev postgresql-15 clang clang-tidy libclang-rt-14-dev
-               valgrind python3 hyperfine dpkg-dev file groff-base man-db)
+               valgrind python3 hyperfine dpkg-dev file libssl-dev groff-base man-db)
 # dpkg-shlibdeps (dpkg-dev) and file find the libraries the package depends on.
 package_packages=(dpkg-dev file)
 
