@@ -2,6 +2,7 @@
 # Installs the Debian packages a task needs, when they are missing.
 #   scripts/deps.sh build   what building kolvadex and running the demo need
 #   scripts/deps.sh test    that, plus what the whole test suite needs
+#   scripts/deps.sh package what building the Debian package needs
 #   scripts/deps.sh bench   what building kolvadex and running the benchmark need
 # As root the missing packages are installed with apt-get; otherwise the exact
 # apt-get line is printed and the script fails.
@@ -9,14 +10,17 @@ set -euo pipefail
 
 build_packages=(g++ cmake ninja-build pkg-config libsqlite3-dev libpq-dev libcli11-dev sqlite3)
 test_packages=(libgtest-dev libbenchmark-dev postgresql-15 clang clang-tidy libclang-rt-14-dev
-               valgrind python3 hyperfine dpkg-dev file)
+               valgrind python3 hyperfine dpkg-dev file libssl-dev groff-base man-db)
+# dpkg-shlibdeps (dpkg-dev) and file find the libraries the package depends on.
+package_packages=(dpkg-dev file)
 bench_packages=(libbenchmark-dev postgresql-15 valgrind)
 
 case "${1:-build}" in
   build) wanted=("${build_packages[@]}") ;;
   test) wanted=("${build_packages[@]}" "${test_packages[@]}") ;;
+  package) wanted=("${build_packages[@]}" "${package_packages[@]}") ;;
   bench) wanted=("${build_packages[@]}" "${bench_packages[@]}") ;;
-  *) echo "usage: $0 build|test|bench" >&2; exit 2 ;;
+  *) echo "usage: $0 build|test|package|bench" >&2; exit 2 ;;
 esac
 
 missing=()

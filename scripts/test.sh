@@ -17,10 +17,12 @@ for preset in default asan; do
   ctest --preset "$preset"
 done
 
+# Twenty PostgreSQL runs at once under valgrind on a small machine outlast the
+# connect timeout; that test runs in the two passes above.
 echo "=== end-to-end tests under valgrind"
 KOLVADEX_TEST_WRAPPER="valgrind --quiet --error-exitcode=99 --leak-check=full \
 --show-leak-kinds=definite --errors-for-leak-kinds=definite" \
-  ctest --preset default -L e2e
+  ctest --preset default -L e2e -E TwentyRunsAtOnce
 
 echo "=== clang-tidy"
 scripts/tidy.sh

@@ -26,8 +26,8 @@ namespace kolvadex::db {
 // Oracle's "no data found", reported when a row-changing statement changed no row.
 inline constexpr int kStatusNoRowsProcessed = 1403;
 
-// The backend cannot be used at all on this machine (its client library or the
-// tool's module for it is missing). No database uses this number as an error.
+// The backend cannot be used at all on this machine (its client library is
+// missing or unusable). No database uses this number as an error.
 // LastMessage() then holds a German line that the driver always prints.
 inline constexpr int kStatusBackendUnavailable = -100000;
 

@@ -1,4 +1,3 @@
-#include <signal.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -28,7 +27,7 @@ void RestoreAndRaise(int signal_number) {
   fallback.sa_handler = SIG_DFL;
   sigemptyset(&fallback.sa_mask);
   sigaction(signal_number, &fallback, nullptr);
-  raise(signal_number);
+  static_cast<void>(raise(signal_number));
 }
 
 }  // namespace

@@ -7,7 +7,7 @@
 
 #include "common/secret.h"
 #include "db/postgresql/errors.h"
-#include "db/postgresql/libpq.h"
+#include "db/postgresql/client_library.h"
 
 namespace kolvadex::db::postgresql {
 namespace {

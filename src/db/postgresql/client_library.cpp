@@ -1,4 +1,4 @@
-#include "db/postgresql/libpq.h"
+#include "db/postgresql/client_library.h"
 
 #include <cstring>
 

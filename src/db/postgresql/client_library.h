@@ -9,8 +9,8 @@
 // object owns the open library and must outlive every connection and result
 // made through it. On failure it returns nullptr and gives the reason on one
 // line (the loader's text, or the name of a missing function).
-#ifndef KOLVADEX_DB_POSTGRESQL_LIBPQ_H_
-#define KOLVADEX_DB_POSTGRESQL_LIBPQ_H_
+#ifndef KOLVADEX_DB_POSTGRESQL_CLIENT_LIBRARY_H_
+#define KOLVADEX_DB_POSTGRESQL_CLIENT_LIBRARY_H_
 
 #include <libpq-fe.h>
 
@@ -60,4 +60,4 @@ class Libpq {
 
 }  // namespace kolvadex::db::postgresql
 
-#endif  // KOLVADEX_DB_POSTGRESQL_LIBPQ_H_
+#endif  // KOLVADEX_DB_POSTGRESQL_CLIENT_LIBRARY_H_
