@@ -3,7 +3,8 @@
 #   - the debug build (warnings are errors) and its tests;
 #   - the build with AddressSanitizer and UndefinedBehaviorSanitizer and its tests;
 #   - the end-to-end tests once more with every run of the tools under valgrind;
-#   - clang-tidy over the sources.
+#   - clang-tidy over the sources;
+#   - a bounded run of every fuzz target.
 # The PostgreSQL server the tests need is started and stopped by ctest itself.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -26,3 +27,6 @@ KOLVADEX_TEST_WRAPPER="valgrind --quiet --error-exitcode=99 --leak-check=full \
 
 echo "=== clang-tidy"
 scripts/tidy.sh
+
+echo "=== fuzz targets, bounded run"
+scripts/fuzz.sh

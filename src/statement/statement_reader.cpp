@@ -54,6 +54,12 @@ int GetIniValues(RunState& state, ConsoleOut out) {
   }
   state.statement_text = AssembleStatement(ReadProfileSection(file.text, state.section_name));
   if (state.statement_text == " ") return kNoStatement;
+  if (state.statement_text.find('\0') != std::string::npos) {
+    out << "Anweisung der Sektion '" << state.section_name << "' in " << *file_name
+        << " enthaelt ein Nullbyte und wird nicht ausgefuehrt\n";
+    state.statement_text.clear();
+    return kNoStatement;
+  }
   if (state.trace) out << "  >>>>> SQL-Statement <<<<<\n";
   return 0;
 }

@@ -34,8 +34,11 @@ std::string AssembleStatement(const ProfileSection& section);
 // Reads the statement of `state.section_name` from the statement file of
 // `state.database_system` in the working directory into `state.statement_text`.
 // Returns 0, or 3 when there is none. With the trace switch it prints its
-// trace lines; an unusable database system name or a statement file that
-// exists but cannot be read gets one line whether tracing or not.
+// trace lines; an unusable database system name, a statement file that exists
+// but cannot be read, and a statement holding a zero byte get one line whether
+// tracing or not. A zero byte is refused because the database interfaces end
+// the statement there: the rest (a WHERE clause, say) would be dropped without
+// a word, and the cut statement could change every row.
 int GetIniValues(RunState& state, ConsoleOut out);
 
 }  // namespace kolvadex::statement

@@ -120,6 +120,22 @@ TEST_F(SqliteRunTest, MissingSectionEndsWithStatus3) {
   EXPECT_TRUE(traced.out.ends_with("\nStr GetIniValues\n")) << traced.out;
 }
 
+TEST_F(SqliteRunTest, ZeroByteInTheStatementChangesNothing) {
+  // SQLite would read the statement only up to the zero byte, without its
+  // WHERE clause.
+  using namespace std::string_literals;
+  dir_.Write(
+      "KOLVADEX.SQLITE.INI",
+      "[CLOSE]\nSQL001=UPDATE TERM SET STATE = 'closed' \0\nSQL002=WHERE NAME = '$parm01'\n"s);
+  const ProcessResult result = Run({"CLOSE", "QV.INI", "alpha"});
+  EXPECT_EQ(result.exit_status, 3);
+  EXPECT_EQ(result.out,
+            "Anweisung der Sektion 'CLOSE' in KOLVADEX.SQLITE.INI enthaelt ein Nullbyte und wird "
+            "nicht ausgefuehrt\n");
+  EXPECT_EQ(State(1), "open");
+  EXPECT_EQ(State(2), "open");
+}
+
 TEST_F(SqliteRunTest, RejectedStatementRollsBackWithStatus4) {
   const ProcessResult result = Run({"BROKEN", "QV.INI", "x"});
   EXPECT_EQ(result.exit_status, 4);

@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <sstream>
 #include <string>
+
+#include "support/temp_dir.h"
 
 namespace kolvadex::statement {
 namespace {
@@ -58,6 +61,51 @@ TEST(GetIniValuesTest, DatabaseSystemWithAPathIsRefusedBeforeAnyFileIsRead) {
   std::ostringstream out;
   EXPECT_EQ(GetIniValues(state, out), 3);
   EXPECT_EQ(out.str(), "Ungueltiges Datenbanksystem '../../etc/X': es darf keinen Pfad enthalten\n");
+}
+
+// Makes a folder the working directory for the life of the object.
+class WorkingDirectory {
+ public:
+  explicit WorkingDirectory(const std::string& path) : previous_(std::filesystem::current_path()) {
+    std::filesystem::current_path(path);
+  }
+  WorkingDirectory(const WorkingDirectory&) = delete;
+  WorkingDirectory& operator=(const WorkingDirectory&) = delete;
+  ~WorkingDirectory() { std::filesystem::current_path(previous_); }
+
+ private:
+  std::filesystem::path previous_;
+};
+
+TEST(GetIniValuesTest, StatementWithAZeroByteIsRefused) {
+  using namespace std::string_literals;
+  // The database interfaces end a statement at a zero byte: run, this would
+  // be "UPDATE T SET A = 1", and change every row.
+  const testing::TempDir dir;
+  dir.Write("KOLVADEX.SQLITE.INI", "[UPD]\nSQL001=UPDATE T SET A = 1 \0\nSQL002=WHERE B = 2\n"s);
+  const WorkingDirectory inside(dir.path());
+  for (const bool trace : {false, true}) {
+    SCOPED_TRACE(trace);
+    RunState state;
+    state.section_name = "UPD";
+    state.database_system = "SQLITE";
+    state.trace = trace;
+    std::ostringstream out;
+    EXPECT_EQ(GetIniValues(state, out), 3);
+    EXPECT_EQ(out.str(), std::string(trace ? "\nStr GetIniValues\n" : "") +
+                             "Anweisung der Sektion 'UPD' in KOLVADEX.SQLITE.INI enthaelt ein "
+                             "Nullbyte und wird nicht ausgefuehrt\n");
+    EXPECT_EQ(state.statement_text, "");
+  }
+  // A zero byte in another section does not matter.
+  dir.Write("KOLVADEX.SQLITE.INI", "[UPD]\nSQL001=UPDATE T SET A = 1\n[OTHER]\nSQL001=\0\n"s);
+  RunState state;
+  state.section_name = "UPD";
+  state.database_system = "SQLITE";
+  std::ostringstream out;
+  EXPECT_EQ(GetIniValues(state, out), 0);
+  EXPECT_EQ(out.str(), "");
+  EXPECT_EQ(state.statement_text, " UPDATE T SET A = 1 ");
 }
 
 }  // namespace

@@ -136,7 +136,7 @@ class SqliteSession final : public Session {
       StatementPtr stmt(raw);
       if (rc != SQLITE_OK || stmt) return true;
       const auto used = tail == nullptr ? 0 : static_cast<std::size_t>(tail - rest.data());
-      if (used == 0) break;
+      if (used == 0) return true;  // nothing SQLite can read, a zero byte say: refuse
       rest.remove_prefix(used);
     }
     return false;
