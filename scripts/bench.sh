@@ -85,7 +85,7 @@ printf '%s\n' "$db" "" "" "SQLITE" | "$bin/kolvadex-cred" write SQLITE.INI
   --tool kolvadex 58 "$bin/kolvadex" BENCH SQLITE.INI 1 ';' \
   --peer "sqlite3 CLI" 0 sqlite3 "$db" "$sql" ';' \
   --other "/bin/true (process start)" 0 /bin/true ';'
-expected=$((3 * (runs + warmup)))
+expected=$((3 * (runs + warmup)))  # floor, kolvadex and the sqlite3 CLI
 counted=$(sqlite3 "$db" 'SELECT N FROM COUNTER WHERE ID = 1')
 [ "$counted" -eq "$expected" ] || {
   echo "SQLite counter is $counted, expected $expected: not every run changed the row" >&2
@@ -94,7 +94,10 @@ counted=$(sqlite3 "$db" 'SELECT N FROM COUNTER WHERE ID = 1')
 echo "Every run changed the row: the counter went up by $counted."
 
 # PostgreSQL: a throwaway server; the counter lives in the application schema,
-# which every client finds first on its search path.
+# which every client finds first on its search path. Beside the floor runs a
+# second floor program that loads libpq as kolvadex must (at run time, in a
+# process linked with SQLite): the cost of that alone, apart from the tool's
+# own work.
 "$pg_server" start "$work/pg" >/dev/null
 pg_value() { sed -n "s/^$1=//p" "$work/pg/connection.env"; }
 socket_dir=$(pg_value socket_dir) port=$(pg_value port) database=$(pg_value database)
@@ -114,7 +117,9 @@ printf '%s\n' "$service" "$user" "$password" "POSTGRESQL" | "$bin/kolvadex-cred"
   --wall-target 1.10 \
   --floor floor_postgresql 0 "$bin/floor_postgresql" "$conninfo" "$sql" ';' \
   --tool kolvadex 58 "$bin/kolvadex" BENCH PG.INI 1 ';' \
-  --peer psql 0 psql -X -q -d "$conninfo" -c "$sql" ';'
+  --peer psql 0 psql -X -q -d "$conninfo" -c "$sql" ';' \
+  --other "floor, dlopen(libpq)" 0 "$bin/floor_postgresql_loaded" "$conninfo" "$sql" ';'
+expected=$((4 * (runs + warmup)))  # both floors, kolvadex and psql
 counted=$(psql -X -q -t -A -d "$conninfo" -c 'SELECT n FROM counter WHERE id = 1')
 [ "$counted" -eq "$expected" ] || {
   echo "PostgreSQL counter is $counted, expected $expected: not every run changed the row" >&2
