@@ -4,7 +4,8 @@
 #   - the build with AddressSanitizer and UndefinedBehaviorSanitizer and its tests;
 #   - the end-to-end tests once more with every run of the tools under valgrind;
 #   - clang-tidy over the sources;
-#   - a bounded run of every fuzz target.
+#   - a bounded run of every fuzz target;
+#   - the benchmark once in its quick mode (that it works, not its timings).
 # The PostgreSQL server the tests need is started and stopped by ctest itself.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -30,3 +31,6 @@ scripts/tidy.sh
 
 echo "=== fuzz targets, bounded run"
 scripts/fuzz.sh
+
+echo "=== benchmark, quick mode"
+scripts/bench.sh --quick
