@@ -1,4 +1,4 @@
-// Loading shared libraries at run time, and where the running executable lives.
+// Loading shared libraries at run time, and the few process facts it needs.
 // The only place that knows the platform's loader; one implementation file per
 // platform.
 #ifndef KOLVADEX_PLATFORM_DYNAMIC_LIBRARY_H_
@@ -30,10 +30,6 @@ class DynamicLibrary {
  private:
   void* handle_ = nullptr;
 };
-
-// The folder of the running executable, without a trailing separator; empty
-// when it cannot be found.
-std::string ExecutableDirectory();
 
 // The platform's separator between folder and file names.
 char PathSeparator();

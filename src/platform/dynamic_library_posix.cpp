@@ -1,14 +1,9 @@
 #include <dlfcn.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <utility>
 
 #include "platform/dynamic_library.h"
-
-#if defined(__APPLE__)
-#include <mach-o/dyld.h>
-#endif
 
 namespace kolvadex::platform {
 
@@ -48,23 +43,6 @@ void* DynamicLibrary::Symbol(const char* name) const {
 
 void DynamicLibrary::Close() noexcept {
   if (handle_ != nullptr) dlclose(std::exchange(handle_, nullptr));
-}
-
-std::string ExecutableDirectory() {
-  std::string path;
-#if defined(__APPLE__)
-  char buffer[4096];
-  std::uint32_t size = sizeof buffer;
-  if (_NSGetExecutablePath(buffer, &size) == 0) path = buffer;
-#else
-  char buffer[4096];
-  const ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer);
-  if (length > 0 && static_cast<std::size_t>(length) < sizeof buffer) {
-    path.assign(buffer, static_cast<std::size_t>(length));
-  }
-#endif
-  const std::size_t slash = path.rfind('/');
-  return slash == std::string::npos ? std::string() : path.substr(0, slash);
 }
 
 char PathSeparator() { return '/'; }

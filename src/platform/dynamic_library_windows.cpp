@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include <utility>
-#include <vector>
 
 #include "platform/dynamic_library.h"
 
@@ -58,21 +57,6 @@ void* DynamicLibrary::Symbol(const char* name) const {
 
 void DynamicLibrary::Close() noexcept {
   if (handle_ != nullptr) FreeLibrary(static_cast<HMODULE>(std::exchange(handle_, nullptr)));
-}
-
-std::string ExecutableDirectory() {
-  std::vector<char> buffer(MAX_PATH);
-  for (;;) {
-    const DWORD length =
-        GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-    if (length == 0) return {};
-    if (length < buffer.size()) {
-      const std::string path(buffer.data(), length);
-      const std::size_t slash = path.find_last_of("\\/");
-      return slash == std::string::npos ? std::string() : path.substr(0, slash);
-    }
-    buffer.resize(buffer.size() * 2);
-  }
 }
 
 char PathSeparator() { return '\\'; }
