@@ -41,19 +41,11 @@ void TraceCredentials(const RunState& state, ConsoleOut out) {
       << "  Passwort = '" << (state.password.empty() ? "" : "********") << "'\n";
 }
 
-// The database's own text for a failed operation: always for an unusable
-// backend, otherwise with the trace switch only.
-void PrintDatabaseMessage(const RunState& state, const db::Session& session, int status,
-                          ConsoleOut out) {
-  const bool always = status == db::kStatusBackendUnavailable;
-  if (!always && !state.trace) return;
+// With the trace switch, the database's own text for a failed operation.
+void TraceDatabaseMessage(const RunState& state, const db::Session& session, ConsoleOut out) {
+  if (!state.trace) return;
   const std::string message = session.LastMessage();
-  if (message.empty()) return;
-  if (always) {
-    out << message << "\n";
-  } else {
-    out << " Datenbankmeldung: " << message << "\n";
-  }
+  if (!message.empty()) out << " Datenbankmeldung: " << message << "\n";
 }
 
 }  // namespace
@@ -68,15 +60,16 @@ int RunTool(std::span<const std::string_view> args, ConsoleOut out) {
   const std::unique_ptr<db::Session> session = db::OpenSession(state.database_system);
   const db::ConnectParams params{state.user_name, state.password.view(), state.database_name};
   state.status = db::dbConnect(*session, params, kApplicationSchema);
-  if (state.status != 0) {
-    // The notice of an unusable backend comes first; the status line follows.
-    if (state.status == db::kStatusBackendUnavailable) {
-      PrintDatabaseMessage(state, *session, state.status, out);
-    }
+  if (state.status == db::kStatusBackendUnavailable) {
+    // Why the backend cannot be used, whether tracing or not, before the status line.
+    const std::string notice = session->LastMessage();
+    if (!notice.empty()) out << notice << "\n";
     out << "dbConnect_Status: " << state.status << "\n";
-    if (state.status != db::kStatusBackendUnavailable) {
-      PrintDatabaseMessage(state, *session, state.status, out);
-    }
+    return kExitConnectFailed;
+  }
+  if (state.status != 0) {
+    out << "dbConnect_Status: " << state.status << "\n";
+    TraceDatabaseMessage(state, *session, out);
     return kExitConnectFailed;
   }
 
@@ -87,7 +80,7 @@ int RunTool(std::span<const std::string_view> args, ConsoleOut out) {
   if (state.status < 0) {
     db::dbRollback(*session);
     out << "\n SQL-Fehler : " << state.status << "\n";
-    PrintDatabaseMessage(state, *session, state.status, out);
+    TraceDatabaseMessage(state, *session, out);
     return kExitStatementFailed;
   }
   if (state.trace) out << "\n SQL-Fehler : " << state.status << "\n";
@@ -95,7 +88,7 @@ int RunTool(std::span<const std::string_view> args, ConsoleOut out) {
   state.status = db::dbCommit(*session);
   if (state.status != 0) {
     out << "dbCommit_Status: " << state.status << "\n";
-    PrintDatabaseMessage(state, *session, state.status, out);
+    TraceDatabaseMessage(state, *session, out);
     db::dbRollback(*session);
     return kExitStatementFailed;
   }
