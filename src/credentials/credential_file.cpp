@@ -22,7 +22,8 @@ std::int32_t ParseNumber(std::string_view text) {
   std::int64_t value = 0;
   for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
     value = value * 10 + (text[i] - '0');
-    if (value > static_cast<std::int64_t>(INT_MAX) + 1) value = static_cast<std::int64_t>(INT_MAX) + 1;
+    if (value > static_cast<std::int64_t>(INT_MAX) + 1)
+      value = static_cast<std::int64_t>(INT_MAX) + 1;
   }
   if (negative) value = -value;
   if (value > INT_MAX) value = INT_MAX;
@@ -77,7 +78,7 @@ CredentialRecord ParseRecord(std::string_view header, std::string_view entry) {
 
 CredentialReader::CredentialReader(std::string_view text) : rest_(text) {}
 
-std::optional<std::string_view> CredentialReader::NextLine() {
+std::optional<std::string_view> CredentialReader::NextLine(std::string& buffer) {
   if (rest_.empty()) return std::nullopt;
   ++line_number_;
   const std::size_t end = rest_.find('\n');
@@ -85,22 +86,20 @@ std::optional<std::string_view> CredentialReader::NextLine() {
   rest_.remove_prefix(line.size());
   // CR LF reads as LF, as in the text mode the files were written for.
   if (line.size() >= 2 && line[line.size() - 2] == '\r' && line.back() == '\n') {
-    line_buffer_.assign(line.substr(0, line.size() - 2));
-    line_buffer_.push_back('\n');
-    return std::string_view(line_buffer_);
+    buffer.assign(line.substr(0, line.size() - 2));
+    buffer.push_back('\n');
+    return std::string_view(buffer);
   }
   return line;
 }
 
 bool CredentialReader::Next(CredentialRecord& record) {
-  const auto header = NextLine();
+  const auto header = NextLine(header_buffer_);
   if (!header) return false;
-  // The header may live in the line buffer, which the entry line can reuse.
-  const std::string header_text(*header);
   const std::size_t header_line = line_number_;
-  const auto entry = NextLine();
+  const auto entry = NextLine(entry_buffer_);
   if (!entry) return false;
-  record = ParseRecord(header_text, *entry);
+  record = ParseRecord(*header, *entry);
   record.header_line = header_line;
   record.entry_line = line_number_;
   return true;

@@ -56,10 +56,14 @@ class CredentialReader {
   bool Next(CredentialRecord& record);
 
  private:
-  std::optional<std::string_view> NextLine();
+  // The next line with its line feed; a CR LF line is rewritten into `buffer`
+  // (one for header lines, one for entry lines, so that a record's two lines
+  // never share one).
+  std::optional<std::string_view> NextLine(std::string& buffer);
 
   std::string_view rest_;
-  std::string line_buffer_;
+  std::string header_buffer_;
+  std::string entry_buffer_;
   std::size_t line_number_ = 0;
 };
 
